@@ -22,6 +22,7 @@ struct ToolRun {
     std::vector<fs::path> libraries;  // copied into the run's SDK folder
     std::vector<std::pair<std::string, std::string>> settings;
     long long fileSizeLimit = -1;
+    bool besideProgram = false;  // the libraries go beside a copy of the program instead
 };
 
 struct Outcome {
@@ -53,13 +54,21 @@ std::vector<Outcome> runAll(const std::vector<ToolRun>& runs,
         fs::create_directories(outcome.work);
         fs::create_directories(outcome.sdk);
         fs::create_directories(root / "streams");
+        fs::path program = kProgram;
+        fs::path libraryFolder = outcome.sdk;
+        if (run.besideProgram) {
+            libraryFolder = root / "app";
+            fs::create_directories(libraryFolder);
+            program = libraryFolder / kProgram.filename();
+            fs::copy_file(kProgram, program);
+        }
         for (const fs::path& library : run.libraries) {
-            fs::copy_file(library, outcome.sdk / library.filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(library, libraryFolder / library.filename(), fs::copy_options::overwrite_existing);
         }
         if (prepare) {
             prepare(run, outcome.work);
         }
-        ChildSpec spec{kProgram, outcome.work, outcome.sdk, run.settings, run.fileSizeLimit, root / "streams"};
+        ChildSpec spec{program, outcome.work, outcome.sdk, run.settings, run.fileSizeLimit, root / "streams"};
         spec.environment.emplace_back("SIMCAM_LOG", (root / "streams" / "calls.log").string());
         specs.push_back(spec);
         outcomes.push_back(outcome);
@@ -173,6 +182,24 @@ TEST(Binding, NeverLoadsTheSdkFromTheCurrentDirectory)
     EXPECT_EQ(outcomes[0].result.out, "");
     EXPECT_EQ(outcomes[0].result.err, "");
     EXPECT_EQ(outcomes[0].log, "");
+}
+
+// Windows looks first in the program's own folder; the Linux stand-in leaves that to the loader's
+// path, which does not include it.
+TEST(Binding, SdkBesideTheProgramIsFoundOnWindowsOnly)
+{
+    ToolRun run{"sdk beside the program", fullSdk(), {}};
+    run.besideProgram = true;
+    const std::vector<Outcome> outcomes = runAll({run});
+#if defined(_WIN32)
+    EXPECT_EQ(outcomes[0].result.status, 0);
+    EXPECT_EQ(withoutPointers(outcomes[0].result.out),
+              "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=1\n  saved gray=160x120 rgb\ndone\n");
+#else
+    EXPECT_EQ(outcomes[0].result.status, 1);
+    EXPECT_EQ(outcomes[0].result.out, "");
+#endif
+    EXPECT_EQ(outcomes[0].result.err, "");
 }
 
 TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)

@@ -45,7 +45,7 @@ protected:
         std::fclose(out);
         std::fclose(err);
         out_ = joinLines(readText(streams_ / "out.txt"));
-        err_ = readText(streams_ / "err.txt");
+        err_ = joinLines(readText(streams_ / "err.txt"));
         return status;
     }
 
