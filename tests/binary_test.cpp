@@ -1,135 +1,25 @@
 // The real ircapture against the simulated SDK: binding, whole runs and failed saves. Each test
 // starts its runs together, so the 3-second pause is waited once per test, not once per run.
-#include "child_process.h"
 #include "test_support.h"
+#include "tool_runs.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <regex>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kProgram = IRCAPTURE_PROGRAM;
-const fs::path kSimulator = IRCAPTURE_SIMULATOR_DIR;  // full/ and without_<export>/
-
-// One run of the tool: where its SDK comes from, how the simulator is set, what it finds on disk.
-struct ToolRun {
-    std::string name;
-    std::vector<fs::path> libraries;  // copied into the run's SDK folder
-    std::vector<std::pair<std::string, std::string>> settings;
-    long long fileSizeLimit = -1;
-    bool besideProgram = false;  // the libraries go beside a copy of the program instead
-};
-
-struct Outcome {
-    fs::path work;      // the run's current directory
-    fs::path sdk;
-    ChildResult result;
-    std::string log;    // the simulator's call log
-};
-
-fs::path full(const char* library)
-{
-    return kSimulator / "full" / library;
-}
-
-std::vector<fs::path> fullSdk()
-{
-    return {full("ThermalSDK.dll"), full("CoreSDKLib.dll"), full("SimCamera.dll")};
-}
-
-// Makes each run's folders, with `prepare` filling its current directory first, then runs all at once.
-std::vector<Outcome> runAll(const std::vector<ToolRun>& runs,
-                            const std::function<void(const ToolRun&, const fs::path&)>& prepare = nullptr)
-{
-    std::vector<ChildSpec> specs;
-    std::vector<Outcome> outcomes;
-    for (const ToolRun& run : runs) {
-        const fs::path root = makeScratchFolder("binary");
-        Outcome outcome{root / "work", root / "sdk", {}, {}};
-        fs::create_directories(outcome.work);
-        fs::create_directories(outcome.sdk);
-        fs::create_directories(root / "streams");
-        fs::path program = kProgram;
-        fs::path libraryFolder = outcome.sdk;
-        if (run.besideProgram) {
-            libraryFolder = root / "app";
-            fs::create_directories(libraryFolder);
-            program = libraryFolder / kProgram.filename();
-            fs::copy_file(kProgram, program);
-        }
-        for (const fs::path& library : run.libraries) {
-            fs::copy_file(library, libraryFolder / library.filename(), fs::copy_options::overwrite_existing);
-        }
-        if (prepare) {
-            prepare(run, outcome.work);
-        }
-        ChildSpec spec{program, outcome.work, outcome.sdk, run.settings, run.fileSizeLimit, root / "streams"};
-        spec.environment.emplace_back("SIMCAM_LOG", (root / "streams" / "calls.log").string());
-        specs.push_back(spec);
-        outcomes.push_back(outcome);
-    }
-    const std::vector<ChildResult> results = runChildren(specs);
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        outcomes[i].result = results[i];
-        outcomes[i].log = readText(specs[i].streamFolder / "calls.log");
-    }
-    return outcomes;
-}
-
-// The calls in the simulator's log, by name ("load" lines keep the library's name).
-std::vector<std::string> calls(const std::string& log)
-{
-    std::vector<std::string> names;
-    for (const std::string& line : textLines(log)) {
-        names.push_back(line.rfind("load ", 0) == 0 ? line : line.substr(0, line.find(' ')));
-    }
-    return names;
-}
-
-// Replaces each pointer in the report with "PTR", having checked that it is 16 lowercase digits.
-std::string withoutPointers(const std::string& report)
-{
-    std::string lines;
-    for (const std::string& line : textLines(report)) {
-        lines += std::regex_replace(line, std::regex("buf=(?!0{16})[0-9a-f]{16}$"), "buf=PTR") + "\n";
-    }
-    return lines;
-}
-
-std::vector<std::uint8_t> ramp(std::size_t bytes, unsigned step, unsigned plus)
-{
-    std::vector<std::uint8_t> data(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) {
-        data[i] = static_cast<std::uint8_t>((i / step + plus * (i % step)) & 0xFFU);
-    }
-    return data;
-}
-
-std::vector<std::uint8_t> rampGray(std::size_t pixels)
-{
-    return ramp(pixels, 1, 0);
-}
-
-// The test pattern's RGB24: byte 3i+k is gray[i]+k.
-std::vector<std::uint8_t> rampRgb(std::size_t pixels)
-{
-    return ramp(pixels * 3, 3, 1);
-}
-
 const std::vector<std::string> kLoads = {"load ThermalSDK.dll", "load CoreSDKLib.dll"};
 
-std::vector<std::string> sdkCalls(std::vector<std::string> middle)
+// A text file under a library's name.
+fs::path notALibrary(const char* name)
 {
-    std::vector<std::string> all = kLoads;
-    all.insert(all.end(), {"SetNewIRFrameDelegate", "Start"});
-    all.insert(all.end(), middle.begin(), middle.end());
-    all.insert(all.end(), {"Stop", "delegate"});
-    return all;
+    static const fs::path folder = makeScratchFolder("not-a-library");
+    const fs::path path = folder / name;
+    const std::string text = "This is not a library.\n";
+    writeBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+    return path;
 }
 
 TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
@@ -140,17 +30,23 @@ TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
         std::vector<std::string> calls;
     };
     std::vector<Case> cases = {
-        {{"thermal missing", {full("CoreSDKLib.dll"), full("SimCamera.dll")}, {}}, "", {"load CoreSDKLib.dll"}},
-        {{"core missing", {full("ThermalSDK.dll"), full("SimCamera.dll")}, {}}, "", {"load ThermalSDK.dll"}},
+        {{"thermal missing", {simulatorLibrary("CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")}, {}}, "", {"load CoreSDKLib.dll"}},
+        {{"core missing", {simulatorLibrary("ThermalSDK.dll"), simulatorLibrary("SimCamera.dll")}, {}}, "", {"load ThermalSDK.dll"}},
         {{"both missing", {}, {}}, "", {}},
+        {{"thermal not a library", {notALibrary("ThermalSDK.dll"), simulatorLibrary("CoreSDKLib.dll"),
+                                    simulatorLibrary("SimCamera.dll")}, {}},
+         "", {"load CoreSDKLib.dll"}},
+        {{"core not a library", {simulatorLibrary("ThermalSDK.dll"), notALibrary("CoreSDKLib.dll"),
+                                 simulatorLibrary("SimCamera.dll")}, {}},
+         "", {"load ThermalSDK.dll"}},
     };
     const char* const exports[] = {"Start", "Stop", "SetNewIRFrameDelegate", "MAG_GetOutputBMPdata",
                                    "MAG_GetOutputBMPdataRGB24"};
     for (const char* name : exports) {
         const bool core = std::string(name).rfind("MAG_", 0) == 0;
         const char* library = core ? "CoreSDKLib.dll" : "ThermalSDK.dll";
-        std::vector<fs::path> libraries = {kSimulator / (std::string("without_") + name) / library,
-                                           full(core ? "ThermalSDK.dll" : "CoreSDKLib.dll"), full("SimCamera.dll")};
+        std::vector<fs::path> libraries = {simulatorLibraryWithout(name, library),
+                                           simulatorLibrary(core ? "ThermalSDK.dll" : "CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")};
         cases.push_back({{std::string("without ") + name, libraries, {}},
                          std::string("ircapture: ") + library + " has no entry point " + name + "\n",
                          kLoads});
@@ -160,13 +56,14 @@ TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
         runs.push_back(test.run);
     }
     const std::vector<Outcome> outcomes = runAll(runs);
+    recordFigure("libraries missing, broken or lacking an export", cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].run.name);
         EXPECT_EQ(outcomes[i].result.status, 1);
         EXPECT_EQ(outcomes[i].result.out, "");
         EXPECT_EQ(textLines(outcomes[i].result.err), textLines(cases[i].err));
         // Both loads are tried; no SDK call is made once binding has failed.
-        EXPECT_EQ(calls(outcomes[i].log), cases[i].calls);
+        EXPECT_EQ(loggedCalls(outcomes[i].log), cases[i].calls);
         EXPECT_TRUE(folderEntries(outcomes[i].work).empty());
     }
 }
@@ -214,7 +111,7 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
     const std::vector<Case> cases = {
         {{"default camera", fullSdk(), {}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=1\n  saved gray=160x120 rgb\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 160 * 120, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 160 * 120, false},
         {{"test pattern on channel 3",
           fullSdk(),
           {{"SIMCAM_CHANNELS", "1=9x9,3=16x17"}, {"SIMCAM_GRAY_RC", "0=5,1=0"}, {"SIMCAM_SCENE", "ramp"},
@@ -222,31 +119,31 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
          "Start=255\nchan 0 gray rc=5 buf=0000000000000000\nchan 1 gray rc=0 buf=PTR\nchan 2 gray rc=0 "
          "buf=0000000000000000\nchan 3 gray rc=1 buf=PTR\n  dev w=16 h=17\n  RGB24 rc=-2\n  saved gray=16x17 rgb\n"
          "done\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
                    "MAG_GetOutputBMPdataRGB24"}),
          16 * 17, true},
         {{"largest frame", fullSdk(), {{"SIMCAM_CHANNELS", "0=999x999"}, {"SIMCAM_SCENE", "ramp"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=999 h=999\n  RGB24 rc=1\n  saved gray=999x999 rgb\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 999 * 999, true},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 999 * 999, true},
         {{"no camera", fullSdk(), {{"SIMCAM_CHANNELS", ""}, {"SIMCAM_START_RC", "0"}}},
          "Start=0\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=0 buf=0000000000000000\n"
          "chan 2 gray rc=0 buf=0000000000000000\nchan 3 gray rc=0 buf=0000000000000000\n"
          "chan 4 gray rc=0 buf=0000000000000000\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
                    "MAG_GetOutputBMPdata"}),
          0, false},
         {{"width out of range", fullSdk(), {{"SIMCAM_CHANNELS", "0=1000x10,1=5x5"}}},
-         "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1000 h=10\ndone\n", sdkCalls({"MAG_GetOutputBMPdata"}), 0, false},
+         "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1000 h=10\ndone\n", boundCalls({"MAG_GetOutputBMPdata"}), 0, false},
         {{"negative height", fullSdk(), {{"SIMCAM_CHANNELS", "2=10x-2147483648"}}},
          "Start=1\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=0 buf=0000000000000000\n"
          "chan 2 gray rc=1 buf=PTR\n  dev w=10 h=-2147483648\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata"}), 0, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata"}), 0, false},
         {{"RGB24 fails", fullSdk(), {{"SIMCAM_RGB24_RC", "0"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=0\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 0, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 0, false},
         {{"delegate called from many threads", fullSdk(), {{"SIMCAM_DELEGATE_THREADS", "3"}, {"SIMCAM_CHANNELS", "0=1x1"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1 h=1\n  RGB24 rc=1\n  saved gray=1x1 rgb\ndone\n",
-         sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 1, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 1, false},
     };
     std::vector<ToolRun> runs;
     for (const Case& test : cases) {
@@ -265,7 +162,7 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
         EXPECT_EQ(outcome.result.status, 0);
         EXPECT_EQ(withoutPointers(outcome.result.out), test.report);
         EXPECT_EQ(outcome.result.err, "");
-        EXPECT_EQ(calls(outcome.log), test.calls) << outcome.log;
+        EXPECT_EQ(loggedCalls(outcome.log), test.calls) << outcome.log;
         EXPECT_EQ(outcome.log.find("BREACH"), std::string::npos) << outcome.log;
         EXPECT_NE(outcome.log.find("results=1.."), std::string::npos) << outcome.log;
         EXPECT_EQ(folderEntries(outcome.work), (std::vector<std::string>{"official_gray3.bin", "official_rgb3.bin"}));
@@ -311,6 +208,7 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
                          {"ircapture: cannot save official_gray3.bin: File too large",
                           "ircapture: cannot save official_rgb3.bin: File too large"}});
     }
+    recordFigure("file faults injected", cases.size());
     const std::vector<std::uint8_t> earlierGray = {1, 2, 3, 0x0A, 0x0D, 0x1A};
     const std::vector<std::uint8_t> earlierRgb = {4, 5, 6};
     std::vector<ToolRun> runs;
@@ -341,7 +239,7 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
         for (std::size_t e = 0; e < errors.size(); ++e) {
             EXPECT_EQ(errors[e].rfind(test.errors[e], 0), 0U) << errors[e];
         }
-        EXPECT_EQ(calls(outcome.log), sdkCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}));
+        EXPECT_EQ(loggedCalls(outcome.log), boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}));
         EXPECT_EQ(folderEntries(outcome.work), (std::vector<std::string>{"official_gray3.bin", "official_rgb3.bin"}));
         if (test.folderName == nullptr || std::string(test.folderName) != "official_gray3.bin") {
             EXPECT_EQ(readBytes(outcome.work / "official_gray3.bin"), test.graySaved ? rampGray(19200) : earlierGray);
