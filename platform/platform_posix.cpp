@@ -14,7 +14,7 @@ namespace {
 // The one extra folder, as Windows keeps it for SetDllDirectoryA.
 std::string g_libraryFolder;
 
-} // namespace
+}  // namespace
 
 void platformAddLibraryFolder(const char* folder)
 {

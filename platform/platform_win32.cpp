@@ -46,8 +46,8 @@ bool platformReplaceFile(const char* from, const char* to, char* reason, std::si
         return true;
     }
     const DWORD error = GetLastError();
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                        error, 0, reason, static_cast<DWORD>(reasonSize), nullptr);
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                        reason, static_cast<DWORD>(reasonSize), nullptr);
     if (length == 0) {
         std::snprintf(reason, reasonSize, "system error %lu", static_cast<unsigned long>(error));
         return false;

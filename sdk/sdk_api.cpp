@@ -36,7 +36,7 @@ std::int32_t readLittleEndian32(const std::uint8_t* bytes)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 bool loadSdk(SdkApi& api, std::FILE* err)
 {
@@ -51,8 +51,7 @@ bool loadSdk(SdkApi& api, std::FILE* err)
            bindExport(api.thermalLibrary, kThermalLibrary, "Stop", api.Stop, err) &&
            bindExport(api.thermalLibrary, kThermalLibrary, "SetNewIRFrameDelegate", api.SetNewIRFrameDelegate, err) &&
            bindExport(api.coreLibrary, kCoreLibrary, "MAG_GetOutputBMPdata", api.MAG_GetOutputBMPdata, err) &&
-           bindExport(api.coreLibrary, kCoreLibrary, "MAG_GetOutputBMPdataRGB24", api.MAG_GetOutputBMPdataRGB24,
-                      err);
+           bindExport(api.coreLibrary, kCoreLibrary, "MAG_GetOutputBMPdataRGB24", api.MAG_GetOutputBMPdataRGB24, err);
 }
 
 std::int32_t readGrayWidth(const std::uint8_t* gray)

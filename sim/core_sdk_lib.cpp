@@ -9,7 +9,7 @@ struct LoadNote {
 };
 const LoadNote g_loadNote;
 
-} // namespace
+}  // namespace
 
 #ifndef SIM_WITHOUT_MAG_GetOutputBMPdata
 SIM_EXPORT std::int32_t MAG_GetOutputBMPdata(std::int32_t channel, std::int32_t* scratch, std::uint8_t** gray)

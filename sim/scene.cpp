@@ -31,7 +31,7 @@ void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gra
     const WarmObject objects[] = {
         {0.30, 0.40, 0.16, 150.0},                                                    // a warm body
         {0.72, 0.68, 0.10, 95.0},                                                     // a cup, cooler
-        {0.50 + 0.30 * std::cos(phase), 0.22 + 0.10 * std::sin(phase), 0.06, 190.0}, // a hot spot, moving
+        {0.50 + 0.30 * std::cos(phase), 0.22 + 0.10 * std::sin(phase), 0.06, 190.0},  // a hot spot, moving
     };
     const double size = static_cast<double>(width < height ? width : height);
     for (int y = 0; y < height; ++y) {
@@ -48,8 +48,8 @@ void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gra
                     level += object.heat * std::exp(-1.5 * d2);
                 }
             }
-            const std::uint32_t index = static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(width) +
-                                        static_cast<std::uint32_t>(x);
+            const std::uint32_t index =
+                static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(width) + static_cast<std::uint32_t>(x);
             level += static_cast<double>(noiseHash(index ^ (frame * 0x9e3779b9U)) % 7U) - 3.0;
             if (level < 0.0) {
                 level = 0.0;
@@ -62,7 +62,7 @@ void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gra
     }
 }
 
-} // namespace
+}  // namespace
 
 void renderGray(SimScene scene, std::uint32_t frame, int width, int height, std::uint8_t* gray)
 {

@@ -6,8 +6,8 @@
 #include "scene.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
@@ -340,7 +340,7 @@ bool runningForQuery(const char* call)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void simNoteLoad(const char* library)
 {
@@ -479,8 +479,7 @@ std::int32_t simGetRgb24(std::int32_t channel, std::uint8_t* buffer, std::int32_
     const std::int32_t status = settings().rgbStatus;
     if (status != 0) {
         // The same frame as the channel's gray output, so that the two files agree.
-        renderRgb24(settings().scene, output.memory.data() + kHeaderBytes, static_cast<std::size_t>(size / 3),
-                    buffer);
+        renderRgb24(settings().scene, output.memory.data() + kHeaderBytes, static_cast<std::size_t>(size / 3), buffer);
     }
     return status;
 }

@@ -9,7 +9,7 @@ struct LoadNote {
 };
 const LoadNote g_loadNote;
 
-} // namespace
+}  // namespace
 
 #ifndef SIM_WITHOUT_Start
 SIM_EXPORT int Start()

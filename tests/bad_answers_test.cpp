@@ -25,8 +25,8 @@ Answer sized(std::int32_t width, std::int32_t height)
 {
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const bool inRange = width >= 1 && width <= 999 && height >= 1 && height <= 999;
-    std::string report = "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=" + std::to_string(width) +
-                         " h=" + std::to_string(height) + "\n";
+    std::string report =
+        "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=" + std::to_string(width) + " h=" + std::to_string(height) + "\n";
     if (inRange) {
         report += "  RGB24 rc=1\n  saved gray=" + size + " rgb\n";
     }
@@ -50,8 +50,9 @@ std::vector<Answer> answers()
                              "\nchan 2 gray rc=0 " + kNoFrame + "\n";
     table.push_back({"frame only on channel 3",
                      {{"SIMCAM_CHANNELS", "3=4x4"}},
-                     "Start=1\n" + five + "chan 3 gray rc=1 buf=PTR\n  dev w=4 h=4\n  RGB24 rc=1\n"
-                                          "  saved gray=4x4 rgb\ndone\n"});
+                     "Start=1\n" + five +
+                         "chan 3 gray rc=1 buf=PTR\n  dev w=4 h=4\n  RGB24 rc=1\n"
+                         "  saved gray=4x4 rgb\ndone\n"});
     table.push_back({"frame only on channel 4",
                      {{"SIMCAM_CHANNELS", "4=5x3"}},
                      "Start=1\n" + five + "chan 3 gray rc=0 " + kNoFrame +
@@ -62,8 +63,7 @@ std::vector<Answer> answers()
                          "\nchan 2 gray rc=2147483647 " + kNoFrame + "\nchan 3 gray rc=-2147483648 " + kNoFrame +
                          "\nchan 4 gray rc=9 " + kNoFrame + "\ndone\n"});
     table.push_back({"pointer without status on every channel",
-                     {{"SIMCAM_CHANNELS", "0=2x2,1=2x2,2=2x2,3=2x2,4=2x2"},
-                      {"SIMCAM_GRAY_RC", "0=0,1=0,2=0,3=0,4=0"}},
+                     {{"SIMCAM_CHANNELS", "0=2x2,1=2x2,2=2x2,3=2x2,4=2x2"}, {"SIMCAM_GRAY_RC", "0=0,1=0,2=0,3=0,4=0"}},
                      "Start=1\nchan 0 gray rc=0 buf=PTR\nchan 1 gray rc=0 buf=PTR\nchan 2 gray rc=0 buf=PTR\n"
                      "chan 3 gray rc=0 buf=PTR\nchan 4 gray rc=0 buf=PTR\ndone\n"});
     table.push_back({"odd channels, then a frame with a negative status",
@@ -140,4 +140,4 @@ TEST(BadAnswers, EachIsReportedAndNothingIsLost)
     }
 }
 
-} // namespace
+}  // namespace

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,15 +29,23 @@ TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
         std::vector<std::string> calls;
     };
     std::vector<Case> cases = {
-        {{"thermal missing", {simulatorLibrary("CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")}, {}}, "", {"load CoreSDKLib.dll"}},
-        {{"core missing", {simulatorLibrary("ThermalSDK.dll"), simulatorLibrary("SimCamera.dll")}, {}}, "", {"load ThermalSDK.dll"}},
+        {{"thermal missing", {simulatorLibrary("CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")}, {}},
+         "",
+         {"load CoreSDKLib.dll"}},
+        {{"core missing", {simulatorLibrary("ThermalSDK.dll"), simulatorLibrary("SimCamera.dll")}, {}},
+         "",
+         {"load ThermalSDK.dll"}},
         {{"both missing", {}, {}}, "", {}},
-        {{"thermal not a library", {notALibrary("ThermalSDK.dll"), simulatorLibrary("CoreSDKLib.dll"),
-                                    simulatorLibrary("SimCamera.dll")}, {}},
-         "", {"load CoreSDKLib.dll"}},
-        {{"core not a library", {simulatorLibrary("ThermalSDK.dll"), notALibrary("CoreSDKLib.dll"),
-                                 simulatorLibrary("SimCamera.dll")}, {}},
-         "", {"load ThermalSDK.dll"}},
+        {{"thermal not a library",
+          {notALibrary("ThermalSDK.dll"), simulatorLibrary("CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")},
+          {}},
+         "",
+         {"load CoreSDKLib.dll"}},
+        {{"core not a library",
+          {simulatorLibrary("ThermalSDK.dll"), notALibrary("CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")},
+          {}},
+         "",
+         {"load ThermalSDK.dll"}},
     };
     const char* const exports[] = {"Start", "Stop", "SetNewIRFrameDelegate", "MAG_GetOutputBMPdata",
                                    "MAG_GetOutputBMPdataRGB24"};
@@ -46,7 +53,8 @@ TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
         const bool core = std::string(name).rfind("MAG_", 0) == 0;
         const char* library = core ? "CoreSDKLib.dll" : "ThermalSDK.dll";
         std::vector<fs::path> libraries = {simulatorLibraryWithout(name, library),
-                                           simulatorLibrary(core ? "ThermalSDK.dll" : "CoreSDKLib.dll"), simulatorLibrary("SimCamera.dll")};
+                                           simulatorLibrary(core ? "ThermalSDK.dll" : "CoreSDKLib.dll"),
+                                           simulatorLibrary("SimCamera.dll")};
         cases.push_back({{std::string("without ") + name, libraries, {}},
                          std::string("ircapture: ") + library + " has no entry point " + name + "\n",
                          kLoads});
@@ -111,39 +119,59 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
     const std::vector<Case> cases = {
         {{"default camera", fullSdk(), {}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=1\n  saved gray=160x120 rgb\ndone\n",
-         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 160 * 120, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
+         160 * 120,
+         false},
         {{"test pattern on channel 3",
           fullSdk(),
-          {{"SIMCAM_CHANNELS", "1=9x9,3=16x17"}, {"SIMCAM_GRAY_RC", "0=5,1=0"}, {"SIMCAM_SCENE", "ramp"},
-           {"SIMCAM_START_RC", "0x1FF"}, {"SIMCAM_RGB24_RC", "-2"}}},
+          {{"SIMCAM_CHANNELS", "1=9x9,3=16x17"},
+           {"SIMCAM_GRAY_RC", "0=5,1=0"},
+           {"SIMCAM_SCENE", "ramp"},
+           {"SIMCAM_START_RC", "0x1FF"},
+           {"SIMCAM_RGB24_RC", "-2"}}},
          "Start=255\nchan 0 gray rc=5 buf=0000000000000000\nchan 1 gray rc=0 buf=PTR\nchan 2 gray rc=0 "
          "buf=0000000000000000\nchan 3 gray rc=1 buf=PTR\n  dev w=16 h=17\n  RGB24 rc=-2\n  saved gray=16x17 rgb\n"
          "done\n",
          boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
-                   "MAG_GetOutputBMPdataRGB24"}),
-         16 * 17, true},
+                     "MAG_GetOutputBMPdataRGB24"}),
+         16 * 17,
+         true},
         {{"largest frame", fullSdk(), {{"SIMCAM_CHANNELS", "0=999x999"}, {"SIMCAM_SCENE", "ramp"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=999 h=999\n  RGB24 rc=1\n  saved gray=999x999 rgb\ndone\n",
-         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 999 * 999, true},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
+         999 * 999,
+         true},
         {{"no camera", fullSdk(), {{"SIMCAM_CHANNELS", ""}, {"SIMCAM_START_RC", "0"}}},
          "Start=0\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=0 buf=0000000000000000\n"
          "chan 2 gray rc=0 buf=0000000000000000\nchan 3 gray rc=0 buf=0000000000000000\n"
          "chan 4 gray rc=0 buf=0000000000000000\ndone\n",
          boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
-                   "MAG_GetOutputBMPdata"}),
-         0, false},
+                     "MAG_GetOutputBMPdata"}),
+         0,
+         false},
         {{"width out of range", fullSdk(), {{"SIMCAM_CHANNELS", "0=1000x10,1=5x5"}}},
-         "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1000 h=10\ndone\n", boundCalls({"MAG_GetOutputBMPdata"}), 0, false},
+         "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1000 h=10\ndone\n",
+         boundCalls({"MAG_GetOutputBMPdata"}),
+         0,
+         false},
         {{"negative height", fullSdk(), {{"SIMCAM_CHANNELS", "2=10x-2147483648"}}},
          "Start=1\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=0 buf=0000000000000000\n"
          "chan 2 gray rc=1 buf=PTR\n  dev w=10 h=-2147483648\ndone\n",
-         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata"}), 0, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata"}),
+         0,
+         false},
         {{"RGB24 fails", fullSdk(), {{"SIMCAM_RGB24_RC", "0"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=0\ndone\n",
-         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 0, false},
-        {{"delegate called from many threads", fullSdk(), {{"SIMCAM_DELEGATE_THREADS", "3"}, {"SIMCAM_CHANNELS", "0=1x1"}}},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
+         0,
+         false},
+        {{"delegate called from many threads",
+          fullSdk(),
+          {{"SIMCAM_DELEGATE_THREADS", "3"}, {"SIMCAM_CHANNELS", "0=1x1"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=1 h=1\n  RGB24 rc=1\n  saved gray=1x1 rgb\ndone\n",
-         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}), 1, false},
+         boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
+         1,
+         false},
     };
     std::vector<ToolRun> runs;
     for (const Case& test : cases) {
@@ -195,16 +223,28 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
     const std::vector<std::pair<std::string, std::string>> pattern = {{"SIMCAM_SCENE", "ramp"},
                                                                       {"SIMCAM_CHANNELS", "0=160x120"}};
     std::vector<Case> cases = {
-        {{"gray name is a folder", fullSdk(), pattern}, "official_gray3.bin", false, true,
+        {{"gray name is a folder", fullSdk(), pattern},
+         "official_gray3.bin",
+         false,
+         true,
          {"ircapture: cannot save official_gray3.bin: "}},
-        {{"rgb name is a folder", fullSdk(), pattern}, "official_rgb3.bin", true, false,
+        {{"rgb name is a folder", fullSdk(), pattern},
+         "official_rgb3.bin",
+         true,
+         false,
          {"ircapture: cannot save official_rgb3.bin: "}},
     };
     if (childFileSizeLimitSupported()) {
         // 160x120 gray is 19200 bytes and its RGB24 57600: the limit lets one through, or neither.
-        cases.push_back({{"disk full for rgb", fullSdk(), pattern, 30000}, nullptr, true, false,
+        cases.push_back({{"disk full for rgb", fullSdk(), pattern, 30000},
+                         nullptr,
+                         true,
+                         false,
                          {"ircapture: cannot save official_rgb3.bin: File too large"}});
-        cases.push_back({{"disk full for both", fullSdk(), pattern, 4096}, nullptr, false, false,
+        cases.push_back({{"disk full for both", fullSdk(), pattern, 4096},
+                         nullptr,
+                         false,
+                         false,
                          {"ircapture: cannot save official_gray3.bin: File too large",
                           "ircapture: cannot save official_rgb3.bin: File too large"}});
     }
@@ -250,4 +290,4 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
     }
 }
 
-} // namespace
+}  // namespace

@@ -18,7 +18,7 @@ namespace {
 
 // Runs in a scratch folder of its own, which the run writes into as its current directory.
 class CaptureRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         home_ = fs::current_path();
@@ -103,9 +103,9 @@ void* failAllocation(std::size_t /*bytes*/)
 struct AnswerCase {
     const char* name;
     FakeSdkSetup setup;
-    const char* report;            // "@N": channel N's pointer
+    const char* report;  // "@N": channel N's pointer
     std::vector<std::string> calls;
-    int savedChannel;              // -1: no file may appear
+    int savedChannel;  // -1: no file may appear
 };
 
 FakeSdkSetup noFrames(int startResult)
@@ -118,10 +118,10 @@ FakeSdkSetup noFrames(int startResult)
 FakeSdkSetup oddChannels()
 {
     FakeSdkSetup setup;
-    setup.channels[0] = FakeChannel{7, false, 0, 0};       // success without a pointer
-    setup.channels[1] = FakeChannel{0, true, 20, 10};      // a pointer without success
-    setup.channels[2] = FakeChannel{-3, true, 4, 3};       // negative is success too
-    setup.channels[3] = FakeChannel{1, true, 8, 8};        // never asked
+    setup.channels[0] = FakeChannel{7, false, 0, 0};   // success without a pointer
+    setup.channels[1] = FakeChannel{0, true, 20, 10};  // a pointer without success
+    setup.channels[2] = FakeChannel{-3, true, 4, 3};   // negative is success too
+    setup.channels[3] = FakeChannel{1, true, 8, 8};    // never asked
     return setup;
 }
 
@@ -210,7 +210,7 @@ TEST_F(CaptureRun, SizeOutOfRangeEndsTheScanWithoutRgbOrFiles)
         std::int32_t width;
         std::int32_t height;
     };
-    const Size sizes[] = {{0, 120},   {160, 0},   {1000, 120},     {160, 1000},     {-1, 120},    {160, -1},
+    const Size sizes[] = {{0, 120},     {160, 0},     {1000, 120},  {160, 1000},  {-1, 120},    {160, -1},
                           {1000, 1000}, {INT_MIN, 5}, {5, INT_MIN}, {INT_MAX, 5}, {5, INT_MAX}, {-999, -999}};
     for (const Size& size : sizes) {
         SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
@@ -218,8 +218,8 @@ TEST_F(CaptureRun, SizeOutOfRangeEndsTheScanWithoutRgbOrFiles)
         setup.channels[2] = FakeChannel{1, true, 10, 10};  // a later good frame is not looked for
         EXPECT_EQ(run(setup), kExitOk);
         EXPECT_EQ(out_, withPointers("Start=1\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=1 buf=@1\n"
-                                     "  dev w=" + std::to_string(size.width) + " h=" + std::to_string(size.height) +
-                                     "\ndone\n"));
+                                     "  dev w=" +
+                                     std::to_string(size.width) + " h=" + std::to_string(size.height) + "\ndone\n"));
         EXPECT_EQ(fakeSdkCalls(), calls({"gray 0", "gray 1"}));
         EXPECT_TRUE(folderEntries(work_).empty());
     }
@@ -228,7 +228,7 @@ TEST_F(CaptureRun, SizeOutOfRangeEndsTheScanWithoutRgbOrFiles)
 TEST_F(CaptureRun, StartStatusIsItsLowByteUnsigned)
 {
     const std::pair<int, const char*> results[] = {
-        {0, "Start=0\n"}, {1, "Start=1\n"}, {255, "Start=255\n"}, {256, "Start=0\n"},
+        {0, "Start=0\n"},       {1, "Start=1\n"},    {255, "Start=255\n"},   {256, "Start=0\n"},
         {0x1FF, "Start=255\n"}, {-1, "Start=255\n"}, {INT_MIN, "Start=0\n"}, {0x12345678, "Start=120\n"},
     };
     for (const auto& result : results) {
@@ -311,4 +311,4 @@ TEST(FormatPointer, SixteenLowercaseDigitsWithoutPrefix)
     }
 }
 
-} // namespace
+}  // namespace

@@ -77,7 +77,7 @@ ChildResult collect(const ChildSpec& spec, int status)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 #if defined(_WIN32)
 

@@ -12,13 +12,13 @@ struct ChildSpec {
     std::filesystem::path workFolder;  // the child's current directory
     std::filesystem::path sdkFolder;   // searched for libraries (LD_LIBRARY_PATH, or first on PATH)
     std::vector<std::pair<std::string, std::string>> environment;  // added to a copy of ours, less SIMCAM_*
-    long long fileSizeLimit = -1;      // largest file the child may write, in bytes; -1: no limit
+    long long fileSizeLimit = -1;        // largest file the child may write, in bytes; -1: no limit
     std::filesystem::path streamFolder;  // where its standard output and error are kept
 };
 
 struct ChildResult {
-    int status = -1;   // exit status; 128 + signal when killed by one
-    std::string out;   // standard output, as written
+    int status = -1;  // exit status; 128 + signal when killed by one
+    std::string out;  // standard output, as written
     std::string err;
 };
 

@@ -81,7 +81,7 @@ std::int32_t fakeGetRgb24(std::int32_t channel, std::uint8_t* buffer, std::int32
     return g_setup.rgbStatus;
 }
 
-} // namespace
+}  // namespace
 
 void fakeSdkReset(const FakeSdkSetup& setup)
 {

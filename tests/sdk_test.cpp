@@ -62,4 +62,4 @@ TEST(FrameDelegate, CountsEveryCallOnceAcrossThreads)
     }
 }
 
-} // namespace
+}  // namespace

@@ -20,7 +20,7 @@ std::vector<std::uint8_t> ramp(std::size_t bytes, unsigned step, unsigned plus)
     return data;
 }
 
-} // namespace
+}  // namespace
 
 const fs::path& programPath()
 {
@@ -107,8 +107,7 @@ std::string withoutPointers(const std::string& report)
         const std::size_t at = line.rfind("buf=");
         if (at != std::string::npos && line.size() == at + 4 + 16) {
             const std::string digits = line.substr(at + 4);
-            if (digits.find_first_not_of("0123456789abcdef") == std::string::npos &&
-                digits != "0000000000000000") {
+            if (digits.find_first_not_of("0123456789abcdef") == std::string::npos && digits != "0000000000000000") {
                 line.replace(at + 4, 16, "PTR");
             }
         }

@@ -32,8 +32,7 @@ int saveFrame(const SdkApi& sdk, const CaptureContext& context, std::int32_t cha
                      static_cast<unsigned long long>(rgbBytes));
         return kExitSaveFailed;
     }
-    const std::int32_t rgbStatus =
-        sdk.MAG_GetOutputBMPdataRGB24(channel, rgb, static_cast<std::int32_t>(rgbBytes), 1);
+    const std::int32_t rgbStatus = sdk.MAG_GetOutputBMPdataRGB24(channel, rgb, static_cast<std::int32_t>(rgbBytes), 1);
     std::fprintf(context.out, "  RGB24 rc=%" PRId32 "\n", rgbStatus);
     int status = kExitOk;
     if (rgbStatus != 0) {
@@ -75,7 +74,7 @@ int scanChannels(const SdkApi& sdk, const CaptureContext& context)
     return kExitOk;
 }
 
-} // namespace
+}  // namespace
 
 void formatPointer(const void* pointer, char (&text)[17])
 {

@@ -22,10 +22,10 @@ constexpr const char* kRgbFile = "official_rgb3.bin";
 
 // What the run uses besides the SDK; main passes the real ones, tests their own.
 struct CaptureContext {
-    std::FILE* out;                          // the report
-    std::FILE* err;                          // one line per failure
-    void (*wait)(unsigned milliseconds);     // the pause after Start
-    void* (*allocate)(std::size_t bytes);    // the RGB24 buffer, released with std::free
+    std::FILE* out;                        // the report
+    std::FILE* err;                        // one line per failure
+    void (*wait)(unsigned milliseconds);   // the pause after Start
+    void* (*allocate)(std::size_t bytes);  // the RGB24 buffer, released with std::free
 };
 
 // Runs the capture with an already bound SDK and gives the exit status: kExitOk, or
