@@ -127,10 +127,10 @@ void readChannels(Settings& settings, const char* text)
         std::string size;
         std::int32_t width = 0;
         std::int32_t height = 0;
-        std::size_t x = std::string::npos;
-        const bool ok = parseChannelItem(item, channel, size) && (x = size.find('x')) != std::string::npos &&
-                        parseInt(size.substr(0, x), INT32_MIN, INT32_MAX, width) &&
-                        parseInt(size.substr(x + 1), INT32_MIN, INT32_MAX, height);
+        bool ok = parseChannelItem(item, channel, size);
+        const std::size_t cross = size.find('x');
+        ok = ok && cross != std::string::npos && parseInt(size.substr(0, cross), INT32_MIN, INT32_MAX, width) &&
+             parseInt(size.substr(cross + 1), INT32_MIN, INT32_MAX, height);
         if (!ok) {
             settings.problems.push_back("SIMCAM_CHANNELS item \"" + item + "\" is not CHANNEL=WIDTHxHEIGHT");
             continue;
@@ -207,7 +207,7 @@ void writeLogLine(const std::string& path, const char* line)
     }
 }
 
-const Settings& settings()
+const Settings& currentSettings()
 {
     static const Settings loaded = [] {
         Settings read = readSettings();
@@ -219,6 +219,16 @@ const Settings& settings()
     return loaded;
 }
 
+// printf-style, so that each call in the SDK's entry points stays one readable line; where the
+// compiler can, it checks each call's arguments against its format.
+#if defined(__GNUC__)
+#define SIM_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#else
+#define SIM_PRINTF_FORMAT
+#endif
+void logLine(const char* format, ...) SIM_PRINTF_FORMAT;
+
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 void logLine(const char* format, ...)
 {
     char line[512];
@@ -226,7 +236,7 @@ void logLine(const char* format, ...)
     va_start(arguments, format);
     std::vsnprintf(line, sizeof line, format, arguments);
     va_end(arguments);
-    writeLogLine(settings().logPath, line);
+    writeLogLine(currentSettings().logPath, line);
 }
 
 // Calls the delegate once and remembers its result in `results`.
@@ -241,7 +251,7 @@ void callDelegate(std::vector<int>& results)
 // The camera's own thread: one frame every 1/fps seconds, the delegate called for each.
 void frameThread(std::vector<int>* results)
 {
-    const auto period = std::chrono::microseconds(1000000 / settings().framesPerSecond);
+    const auto period = std::chrono::microseconds(1000000 / currentSettings().framesPerSecond);
     auto next = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(g_stateMutex);
     while (!g_stopRequested) {
@@ -314,7 +324,8 @@ void fillOutput(ChannelOutput& output, const ChannelSetting& channel)
     output.height = channel.height;
     output.valid = true;
     std::uint8_t* header = output.memory.data();
-    std::memcpy(header, "SIMC", 4);
+    const std::uint8_t magic[4] = {'S', 'I', 'M', 'C'};
+    std::memcpy(header, magic, sizeof magic);
     storeLittleEndian32(header + 4, output.frame);
     storeLittleEndian32(header + 8, 1U);
     storeLittleEndian32(header + 12, static_cast<std::uint32_t>(channel.width));
@@ -322,7 +333,7 @@ void fillOutput(ChannelOutput& output, const ChannelSetting& channel)
     storeLittleEndian32(header + 20, 0U);
     storeLittleEndian32(header + 24, 255U);
     if (pixels > 0) {
-        renderGray(settings().scene, output.frame, channel.width, channel.height, header + kHeaderBytes);
+        renderGray(currentSettings().scene, output.frame, channel.width, channel.height, header + kHeaderBytes);
     }
 }
 
@@ -360,7 +371,7 @@ int simSetDelegate(SimDelegate delegate)
 int simStart()
 {
     std::lock_guard<std::mutex> lock(g_stateMutex);
-    const int status = settings().startStatus;
+    const int status = currentSettings().startStatus;
     logLine("Start -> %d", status);
     if (g_started) {
         logLine("BREACH Start called a second time");
@@ -368,7 +379,7 @@ int simStart()
     }
     g_started = true;
     g_running.store(true);
-    const int threads = 1 + settings().loadThreads;
+    const int threads = 1 + currentSettings().loadThreads;
     g_results.assign(static_cast<std::size_t>(threads), std::vector<int>());
     for (int i = 0; i < threads; ++i) {
         std::vector<int>* results = &g_results[static_cast<std::size_t>(i)];
@@ -420,10 +431,10 @@ std::int32_t simGetGray(std::int32_t channel, std::int32_t* scratch, std::uint8_
         *gray = nullptr;
         return 0;
     }
-    const ChannelSetting& setting = settings().channels[channel];
-    ChannelOutput& output = g_outputs[channel];
+    const ChannelSetting& setting = currentSettings().channels[channel];
     std::int32_t status = setting.camera ? 1 : 0;
     if (setting.camera) {
+        ChannelOutput& output = g_outputs[channel];
         fillOutput(output, setting);
         *gray = output.memory.data() + kHeaderBytes;
         // Whatever the SDK stores here, the tool must not rely on it; make it visible.
@@ -476,10 +487,11 @@ std::int32_t simGetRgb24(std::int32_t channel, std::uint8_t* buffer, std::int32_
     if (!fine) {
         return 0;
     }
-    const std::int32_t status = settings().rgbStatus;
+    const std::int32_t status = currentSettings().rgbStatus;
     if (status != 0) {
         // The same frame as the channel's gray output, so that the two files agree.
-        renderRgb24(settings().scene, output.memory.data() + kHeaderBytes, static_cast<std::size_t>(size / 3), buffer);
+        renderRgb24(currentSettings().scene, output.memory.data() + kHeaderBytes, static_cast<std::size_t>(size / 3),
+                    buffer);
     }
     return status;
 }

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -126,10 +126,10 @@ TEST(BadAnswers, EachIsReportedAndNothingIsLost)
         EXPECT_EQ(loggedCalls(outcome.log).back(), "delegate") << outcome.log;
         EXPECT_EQ(folderEntries(outcome.work), (std::vector<std::string>{"official_gray3.bin", "official_rgb3.bin"}));
         const std::size_t at = table[i].report.find("  saved gray=");
-        unsigned long width = 0;
-        unsigned long height = 0;
-        if (at != std::string::npos &&
-            std::sscanf(table[i].report.c_str() + at, "  saved gray=%lux%lu", &width, &height) == 2) {
+        if (at != std::string::npos) {
+            char* end = nullptr;
+            const unsigned long width = std::strtoul(table[i].report.c_str() + at + 13, &end, 10);
+            const unsigned long height = std::strtoul(end + 1, nullptr, 10);
             const std::size_t pixels = width * height;
             EXPECT_EQ(readBytes(outcome.work / "official_gray3.bin"), rampGray(pixels));
             EXPECT_EQ(readBytes(outcome.work / "official_rgb3.bin"), rampRgb(pixels));

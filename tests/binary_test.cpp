@@ -15,7 +15,7 @@ const std::vector<std::string> kLoads = {"load ThermalSDK.dll", "load CoreSDKLib
 fs::path notALibrary(const char* name)
 {
     static const fs::path folder = makeScratchFolder("not-a-library");
-    const fs::path path = folder / name;
+    fs::path path = folder / name;
     const std::string text = "This is not a library.\n";
     writeBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
     return path;
@@ -59,10 +59,7 @@ TEST(Binding, FailsSilentlyWithoutBothLibrariesAndLoudlyWithoutAnExport)
                          std::string("ircapture: ") + library + " has no entry point " + name + "\n",
                          kLoads});
     }
-    std::vector<ToolRun> runs;
-    for (const Case& test : cases) {
-        runs.push_back(test.run);
-    }
+    const std::vector<ToolRun> runs = runsOf(cases);
     const std::vector<Outcome> outcomes = runAll(runs);
     recordFigure("libraries missing, broken or lacking an export", cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -120,7 +117,7 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
         {{"default camera", fullSdk(), {}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=160 h=120\n  RGB24 rc=1\n  saved gray=160x120 rgb\ndone\n",
          boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
-         160 * 120,
+         std::size_t{160} * 120,
          false},
         {{"test pattern on channel 3",
           fullSdk(),
@@ -134,12 +131,12 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
          "done\n",
          boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata", "MAG_GetOutputBMPdata",
                      "MAG_GetOutputBMPdataRGB24"}),
-         16 * 17,
+         std::size_t{16} * 17,
          true},
         {{"largest frame", fullSdk(), {{"SIMCAM_CHANNELS", "0=999x999"}, {"SIMCAM_SCENE", "ramp"}}},
          "Start=1\nchan 0 gray rc=1 buf=PTR\n  dev w=999 h=999\n  RGB24 rc=1\n  saved gray=999x999 rgb\ndone\n",
          boundCalls({"MAG_GetOutputBMPdata", "MAG_GetOutputBMPdataRGB24"}),
-         999 * 999,
+         std::size_t{999} * 999,
          true},
         {{"no camera", fullSdk(), {{"SIMCAM_CHANNELS", ""}, {"SIMCAM_START_RC", "0"}}},
          "Start=0\nchan 0 gray rc=0 buf=0000000000000000\nchan 1 gray rc=0 buf=0000000000000000\n"
@@ -173,10 +170,7 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
          1,
          false},
     };
-    std::vector<ToolRun> runs;
-    for (const Case& test : cases) {
-        runs.push_back(test.run);
-    }
+    const std::vector<ToolRun> runs = runsOf(cases);
     // An earlier run's files, which a run that saves nothing must leave alone.
     const std::vector<std::uint8_t> earlier = {0x0A, 0x0D, 0x1A, 0x00};
     const std::vector<Outcome> outcomes = runAll(runs, [&earlier](const ToolRun&, const fs::path& work) {
@@ -251,10 +245,7 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
     recordFigure("file faults injected", cases.size());
     const std::vector<std::uint8_t> earlierGray = {1, 2, 3, 0x0A, 0x0D, 0x1A};
     const std::vector<std::uint8_t> earlierRgb = {4, 5, 6};
-    std::vector<ToolRun> runs;
-    for (const Case& test : cases) {
-        runs.push_back(test.run);
-    }
+    const std::vector<ToolRun> runs = runsOf(cases);
     const std::vector<Outcome> outcomes = runAll(runs, [&](const ToolRun& run, const fs::path& work) {
         for (const Case& test : cases) {
             if (test.run.name == run.name && test.folderName != nullptr) {

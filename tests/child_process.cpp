@@ -16,7 +16,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
@@ -162,6 +161,7 @@ std::vector<ChildResult> runChildren(const std::vector<ChildSpec>& specs)
         // Everything the child needs is made before fork: after it, only async-signal-safe calls.
         std::vector<std::string> environment = childEnvironment(spec, inherited);
         std::vector<char*> envp;
+        envp.reserve(environment.size() + 1);
         for (std::string& entry : environment) {
             envp.push_back(entry.data());
         }

@@ -40,6 +40,7 @@ TEST(FrameDelegate, CountsEveryCallOnceAcrossThreads)
     constexpr int kCalls = 20000;
     std::vector<std::vector<int>> results(kThreads);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&results, t] {
             for (int i = 0; i < kCalls; ++i) {

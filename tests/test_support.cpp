@@ -12,8 +12,8 @@ fs::path makeScratchFolder(const std::string& name)
 {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const fs::path folder = fs::temp_directory_path() / ("ircapture-test-" + name + "-" + std::to_string(stamp) + "-" +
-                                                         std::to_string(counter.fetch_add(1)));
+    fs::path folder = fs::temp_directory_path() / ("ircapture-test-" + name + "-" + std::to_string(stamp) + "-" +
+                                                   std::to_string(counter.fetch_add(1)));
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;

@@ -36,6 +36,17 @@ const std::filesystem::path& programPath();
 std::vector<Outcome> runAll(const std::vector<ToolRun>& runs,
                             const std::function<void(const ToolRun&, const std::filesystem::path&)>& prepare = nullptr);
 
+// The runs of a table whose rows hold theirs in `run`.
+template <typename Case> std::vector<ToolRun> runsOf(const std::vector<Case>& cases)
+{
+    std::vector<ToolRun> runs;
+    runs.reserve(cases.size());
+    for (const Case& test : cases) {
+        runs.push_back(test.run);
+    }
+    return runs;
+}
+
 // The calls in the simulator's log, by name ("load" lines keep the library's name).
 std::vector<std::string> loggedCalls(const std::string& log);
 // The names every bound run logs around what it asks: loads, delegate, Start ... Stop, delegate check.
