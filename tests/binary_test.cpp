@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -205,49 +207,49 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
 
 // A file that cannot be saved: the earlier file stays byte for byte, nothing temporary is left,
 // the other file is still written when it can be, and the run still stops the SDK.
-TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
+struct SaveFault {
+    ToolRun run;
+    const char* folderName;  // an output name taken by a folder, or null
+    bool graySaved;
+    bool rgbSaved;
+    std::vector<std::string> errors;  // the start of each line on standard error
+};
+
+const std::vector<std::pair<std::string, std::string>> kPattern = {{"SIMCAM_SCENE", "ramp"},
+                                                                   {"SIMCAM_CHANNELS", "0=160x120"}};
+
+// 160x120 gray is 19200 bytes and its RGB24 57600: a file-size limit lets one through, or neither.
+// Windows gives its own reason, so only Linux's is checked.
+SaveFault fileSizeLimitFault(long long limit)
 {
-    struct Case {
-        ToolRun run;
-        const char* folderName;  // an output name taken by a folder, or null
-        bool graySaved;
-        bool rgbSaved;
-        std::vector<std::string> errors;  // the start of each line on standard error
-    };
-    const std::vector<std::pair<std::string, std::string>> pattern = {{"SIMCAM_SCENE", "ramp"},
-                                                                      {"SIMCAM_CHANNELS", "0=160x120"}};
-    std::vector<Case> cases = {
-        {{"gray name is a folder", fullSdk(), pattern},
-         "official_gray3.bin",
-         false,
-         true,
-         {"ircapture: cannot save official_gray3.bin: "}},
-        {{"rgb name is a folder", fullSdk(), pattern},
-         "official_rgb3.bin",
-         true,
-         false,
-         {"ircapture: cannot save official_rgb3.bin: "}},
-    };
-    if (childFileSizeLimitSupported()) {
-        // 160x120 gray is 19200 bytes and its RGB24 57600: the limit lets one through, or neither.
-        cases.push_back({{"disk full for rgb", fullSdk(), pattern, 30000},
-                         nullptr,
-                         true,
-                         false,
-                         {"ircapture: cannot save official_rgb3.bin: File too large"}});
-        cases.push_back({{"disk full for both", fullSdk(), pattern, 4096},
-                         nullptr,
-                         false,
-                         false,
-                         {"ircapture: cannot save official_gray3.bin: File too large",
-                          "ircapture: cannot save official_rgb3.bin: File too large"}});
+#if defined(_WIN32)
+    const std::string reason;
+#else
+    const std::string reason = "File too large";
+#endif
+    if (limit >= 19200) {
+        return {{"disk full for rgb", fullSdk(), kPattern, limit},
+                nullptr,
+                true,
+                false,
+                {"ircapture: cannot save official_rgb3.bin: " + reason}};
     }
+    return {{"disk full for both", fullSdk(), kPattern, limit},
+            nullptr,
+            false,
+            false,
+            {"ircapture: cannot save official_gray3.bin: " + reason,
+             "ircapture: cannot save official_rgb3.bin: " + reason}};
+}
+
+void checkSaveFaults(const std::vector<SaveFault>& cases)
+{
     recordFigure("file faults injected", cases.size());
     const std::vector<std::uint8_t> earlierGray = {1, 2, 3, 0x0A, 0x0D, 0x1A};
     const std::vector<std::uint8_t> earlierRgb = {4, 5, 6};
     const std::vector<ToolRun> runs = runsOf(cases);
     const std::vector<Outcome> outcomes = runAll(runs, [&](const ToolRun& run, const fs::path& work) {
-        for (const Case& test : cases) {
+        for (const SaveFault& test : cases) {
             if (test.run.name == run.name && test.folderName != nullptr) {
                 fs::create_directory(work / test.folderName);
             }
@@ -259,7 +261,7 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
         }
     });
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        const Case& test = cases[i];
+        const SaveFault& test = cases[i];
         const Outcome& outcome = outcomes[i];
         SCOPED_TRACE(test.run.name);
         EXPECT_EQ(outcome.result.status, 2);
@@ -280,5 +282,45 @@ TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
         }
     }
 }
+
+TEST(WholeRun, FailedSaveKeepsEarlierFilesAndExitsWithTwo)
+{
+    std::vector<SaveFault> cases = {
+        {{"gray name is a folder", fullSdk(), kPattern},
+         "official_gray3.bin",
+         false,
+         true,
+         {"ircapture: cannot save official_gray3.bin: "}},
+        {{"rgb name is a folder", fullSdk(), kPattern},
+         "official_rgb3.bin",
+         true,
+         false,
+         {"ircapture: cannot save official_rgb3.bin: "}},
+    };
+    if (childFileSizeLimitSupported()) {
+        cases.push_back(fileSizeLimitFault(30000));
+        cases.push_back(fileSizeLimitFault(4096));
+    }
+    checkSaveFaults(cases);
+}
+
+#if defined(_WIN32)
+// A Windows program cannot limit its child's file sizes, but Wine's processes obey the limit of the
+// Linux process that starts them: the test list runs this test again with IRCAPTURE_FSIZE_LIMIT set,
+// and the emulator wrapper limits the whole test process and so the tool it starts.
+TEST(WholeRun, FailedSaveUnderAFileSizeLimitSetFromOutside)
+{
+    const char* limit = std::getenv("IRCAPTURE_FSIZE_LIMIT");
+    if (limit == nullptr || childFileSizeLimitSupported()) {
+        GTEST_SKIP() << "runs under Wine, with IRCAPTURE_FSIZE_LIMIT set";
+    }
+    SaveFault fault = fileSizeLimitFault(std::atoll(limit));
+    // The test process is under the limit too: the SDK is used where it was built, not copied.
+    fault.run.fileSizeLimit = -1;
+    fault.run.libraries.clear();
+    fault.run.sdkFolder = fullSdk().front().parent_path();
+    checkSaveFaults({fault});
+}
+#endif
 
 }  // namespace

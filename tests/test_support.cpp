@@ -1,12 +1,43 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex g_foldersMutex;
+std::vector<fs::path> g_folders;
+
+// Removes every scratch folder when the whole program has passed; after a failure they stay, to be
+// looked at.
+class ScratchCleanup : public ::testing::Environment {
+  public:
+    void TearDown() override
+    {
+        if (::testing::UnitTest::GetInstance()->Failed()) {
+            return;
+        }
+        std::lock_guard<std::mutex> lock(g_foldersMutex);
+        for (const fs::path& folder : g_folders) {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
+        g_folders.clear();
+    }
+};
+
+// gtest owns and deletes the environment.
+::testing::Environment* const g_cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
+}  // namespace
 
 fs::path makeScratchFolder(const std::string& name)
 {
@@ -16,6 +47,8 @@ fs::path makeScratchFolder(const std::string& name)
                                                    std::to_string(counter.fetch_add(1)));
     fs::remove_all(folder);
     fs::create_directories(folder);
+    const std::lock_guard<std::mutex> lock(g_foldersMutex);
+    g_folders.push_back(folder);
     return folder;
 }
 

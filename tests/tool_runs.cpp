@@ -69,7 +69,8 @@ std::vector<Outcome> runAll(const std::vector<ToolRun>& runs,
         if (prepare) {
             prepare(run, outcome.work);
         }
-        ChildSpec spec{program, outcome.work, root / "sdk", run.settings, run.fileSizeLimit, streams};
+        const fs::path sdkFolder = run.sdkFolder.empty() ? root / "sdk" : run.sdkFolder;
+        ChildSpec spec{program, outcome.work, sdkFolder, run.settings, run.fileSizeLimit, streams};
         spec.environment.emplace_back("SIMCAM_LOG", (streams / "calls.log").string());
         specs.push_back(spec);
         outcomes.push_back(outcome);

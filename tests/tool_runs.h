@@ -17,7 +17,8 @@ struct ToolRun {
     std::vector<std::filesystem::path> libraries;  // copied into the run's SDK folder
     std::vector<std::pair<std::string, std::string>> settings;
     long long fileSizeLimit = -1;
-    bool besideProgram = false;  // the libraries go beside a copy of the program instead
+    bool besideProgram = false;         // the libraries go beside a copy of the program instead
+    std::filesystem::path sdkFolder{};  // when set, the SDK is found here and nothing is copied
 };
 
 struct Outcome {
