@@ -4,12 +4,14 @@
 
 namespace {
 
-// A warm object: a soft disc whose centre and radius are fractions of the frame.
+// A warm object: a soft-edged ellipse, hottest in its middle. Positions are fractions of the
+// frame's width and height, radii fractions of its shorter side, so shapes stay round at any size.
 struct WarmObject {
     double x;
     double y;
-    double radius;
-    double heat;  // added to the background at the centre, in gray levels
+    double radiusX;
+    double radiusY;
+    double level;  // the gray level at its edge; the middle is a little warmer
 };
 
 // A cheap, repeatable hash for the sensor noise: the same frame always looks the same.
@@ -23,29 +25,46 @@ std::uint32_t noiseHash(std::uint32_t value)
     return value;
 }
 
+double smoothStep(double t)
+{
+    if (t <= 0.0) {
+        return 0.0;
+    }
+    if (t >= 1.0) {
+        return 1.0;
+    }
+    return t * t * (3.0 - 2.0 * t);
+}
+
 void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gray)
 {
     const double kPi = 3.14159265358979323846;
-    // 25 frames a second: the moving object goes once round its path in about eight seconds.
+    // At 25 frames a second the moving object crosses the room and back in eight seconds.
     const double phase = static_cast<double>(frame % 200U) * (2.0 * kPi / 200.0);
     const WarmObject objects[] = {
-        {0.30, 0.40, 0.16, 150.0},                                                    // a warm body
-        {0.72, 0.68, 0.10, 95.0},                                                     // a cup, cooler
-        {0.50 + 0.30 * std::cos(phase), 0.22 + 0.10 * std::sin(phase), 0.06, 190.0},  // a hot spot, moving
+        {0.30, 0.34, 0.11, 0.13, 185.0},                           // a person's head, warmest
+        {0.30, 0.80, 0.24, 0.36, 150.0},                           // their body, under clothes
+        {0.78, 0.74, 0.07, 0.09, 215.0},                           // a cup of something hot
+        {0.55 + 0.30 * std::sin(phase), 0.20, 0.06, 0.06, 120.0},  // a warm object, moving
     };
-    const double size = static_cast<double>(width < height ? width : height);
+    const double w = static_cast<double>(width);
+    const double h = static_cast<double>(height);
+    const double side = w < h ? w : h;
     for (int y = 0; y < height; ++y) {
+        const double fy = (static_cast<double>(y) + 0.5) / h;
         for (int x = 0; x < width; ++x) {
-            const double fx = (static_cast<double>(x) + 0.5) / static_cast<double>(width);
-            const double fy = (static_cast<double>(y) + 0.5) / static_cast<double>(height);
-            // A cool room, a little warmer towards the floor.
-            double level = 28.0 + 30.0 * fy;
+            const double fx = (static_cast<double>(x) + 0.5) / w;
+            // A cool room: a little warmer towards the floor and towards the left.
+            double level = 42.0 + 22.0 * fy + 8.0 * (1.0 - fx);
             for (const WarmObject& object : objects) {
-                const double dx = (fx - object.x) * static_cast<double>(width) / size;
-                const double dy = (fy - object.y) * static_cast<double>(height) / size;
-                const double d2 = (dx * dx + dy * dy) / (object.radius * object.radius);
-                if (d2 < 4.0) {
-                    level += object.heat * std::exp(-1.5 * d2);
+                const double dx = (fx - object.x) * w / side / object.radiusX;
+                const double dy = (fy - object.y) * h / side / object.radiusY;
+                const double distance = std::sqrt(dx * dx + dy * dy);
+                if (distance < 1.15) {
+                    // Nearer objects are listed later and cover what is behind them.
+                    const double inside = smoothStep((1.15 - distance) / 0.3);
+                    const double warm = object.level + 25.0 * (1.0 - distance);
+                    level += (warm - level) * inside;
                 }
             }
             const std::uint32_t index =
