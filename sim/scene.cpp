@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -13,6 +14,9 @@ struct WarmObject {
     double radiusY;
     double level;  // the gray level at its edge; the middle is a little warmer
 };
+
+// How far out an object's soft edge reaches, in its own radii.
+constexpr double kEdge = 1.15;
 
 // A cheap, repeatable hash for the sensor noise: the same frame always looks the same.
 std::uint32_t noiseHash(std::uint32_t value)
@@ -36,6 +40,19 @@ double smoothStep(double t)
     return t * t * (3.0 - 2.0 * t);
 }
 
+int clampToRange(double value, int low, int high)
+{
+    if (value < static_cast<double>(low)) {
+        return low;
+    }
+    if (value > static_cast<double>(high)) {
+        return high;
+    }
+    return static_cast<int>(value);
+}
+
+// Renders row by row: the background, then each object over it within its own reach only, so that
+// even 999x999 frames take a few milliseconds.
 void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gray)
 {
     const double kPi = 3.14159265358979323846;
@@ -50,33 +67,42 @@ void renderThermal(std::uint32_t frame, int width, int height, std::uint8_t* gra
     const double w = static_cast<double>(width);
     const double h = static_cast<double>(height);
     const double side = w < h ? w : h;
+    std::vector<double> row(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
         const double fy = (static_cast<double>(y) + 0.5) / h;
         for (int x = 0; x < width; ++x) {
-            const double fx = (static_cast<double>(x) + 0.5) / w;
             // A cool room: a little warmer towards the floor and towards the left.
-            double level = 42.0 + 22.0 * fy + 8.0 * (1.0 - fx);
-            for (const WarmObject& object : objects) {
+            const double fx = (static_cast<double>(x) + 0.5) / w;
+            row[static_cast<std::size_t>(x)] = 42.0 + 22.0 * fy + 8.0 * (1.0 - fx);
+        }
+        // Later objects are nearer and cover what is behind them.
+        for (const WarmObject& object : objects) {
+            const double dy = (fy - object.y) * h / side / object.radiusY;
+            if (dy <= -kEdge || dy >= kEdge) {
+                continue;
+            }
+            const double reach = std::sqrt(kEdge * kEdge - dy * dy) * object.radiusX * side;
+            const double centre = object.x * w - 0.5;
+            const int first = clampToRange(std::floor(centre - reach), 0, width - 1);
+            const int last = clampToRange(std::ceil(centre + reach), 0, width - 1);
+            for (int x = first; x <= last; ++x) {
+                const double fx = (static_cast<double>(x) + 0.5) / w;
                 const double dx = (fx - object.x) * w / side / object.radiusX;
-                const double dy = (fy - object.y) * h / side / object.radiusY;
                 const double distance = std::sqrt(dx * dx + dy * dy);
-                if (distance < 1.15) {
-                    // Nearer objects are listed later and cover what is behind them.
-                    const double inside = smoothStep((1.15 - distance) / 0.3);
+                if (distance < kEdge) {
+                    const double inside = smoothStep((kEdge - distance) / 0.3);
                     const double warm = object.level + 25.0 * (1.0 - distance);
+                    double& level = row[static_cast<std::size_t>(x)];
                     level += (warm - level) * inside;
                 }
             }
+        }
+        for (int x = 0; x < width; ++x) {
             const std::uint32_t index =
                 static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(width) + static_cast<std::uint32_t>(x);
+            double level = row[static_cast<std::size_t>(x)];
             level += static_cast<double>(noiseHash(index ^ (frame * 0x9e3779b9U)) % 7U) - 3.0;
-            if (level < 0.0) {
-                level = 0.0;
-            }
-            if (level > 255.0) {
-                level = 255.0;
-            }
-            gray[index] = static_cast<std::uint8_t>(level);
+            gray[index] = static_cast<std::uint8_t>(clampToRange(level, 0, 255));
         }
     }
 }

@@ -78,6 +78,24 @@ std::atomic<std::uint64_t> g_resultsOutOfRange{0};
 std::atomic<std::uint32_t> g_frame{0};
 std::atomic<SimDelegate> g_delegate{nullptr};
 std::atomic<bool> g_running{false};
+// Time spent inside the two image calls, which do the simulator's real work: logged at Stop, so
+// that a benchmark can tell the SDK's time from the caller's.
+std::atomic<long long> g_busyMicroseconds{0};
+
+class BusyTimer {
+public:
+    BusyTimer() = default;
+    BusyTimer(const BusyTimer&) = delete;
+    BusyTimer& operator=(const BusyTimer&) = delete;
+    ~BusyTimer()
+    {
+        const auto spent = std::chrono::steady_clock::now() - started_;
+        g_busyMicroseconds.fetch_add(std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
+    }
+
+private:
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+};
 
 bool parseInt(const std::string& text, long long low, long long high, std::int32_t& value)
 {
@@ -420,13 +438,14 @@ int simStop()
         delete thread;
     }
     g_threads.clear();
-    logLine("Stop frames=%u", g_frame.load());
+    logLine("Stop frames=%u busy_us=%lld", g_frame.load(), g_busyMicroseconds.load());
     checkDelegateResults();
     return 1;
 }
 
 std::int32_t simGetGray(std::int32_t channel, std::int32_t* scratch, std::uint8_t** gray)
 {
+    const BusyTimer timer;
     std::lock_guard<std::mutex> lock(g_stateMutex);
     if (scratch == nullptr || gray == nullptr) {
         logLine("MAG_GetOutputBMPdata channel=%d -> 0", channel);
@@ -472,6 +491,7 @@ std::int32_t simGetGray(std::int32_t channel, std::int32_t* scratch, std::uint8_
 
 std::int32_t simGetRgb24(std::int32_t channel, std::uint8_t* buffer, std::int32_t size, std::int32_t mode)
 {
+    const BusyTimer timer;
     std::lock_guard<std::mutex> lock(g_stateMutex);
     logLine("MAG_GetOutputBMPdataRGB24 channel=%d size=%d mode=%d buffer=%s", channel, size, mode,
             buffer != nullptr ? "set" : "null");
