@@ -83,7 +83,7 @@ std::atomic<bool> g_running{false};
 std::atomic<long long> g_busyMicroseconds{0};
 
 class BusyTimer {
-public:
+  public:
     BusyTimer() = default;
     BusyTimer(const BusyTimer&) = delete;
     BusyTimer& operator=(const BusyTimer&) = delete;
@@ -93,7 +93,7 @@ public:
         g_busyMicroseconds.fetch_add(std::chrono::duration_cast<std::chrono::microseconds>(spent).count());
     }
 
-private:
+  private:
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 

@@ -18,8 +18,7 @@ int onFrame(void* /*frame*/, void* /*context*/)
     return ++g_calls;
 }
 
-template <typename Fn>
-Fn find(void* library, const char* name)
+template <typename Fn> Fn find(void* library, const char* name)
 {
     void* address = dlsym(library, name);
     Fn entry = nullptr;
@@ -27,7 +26,7 @@ Fn find(void* library, const char* name)
     return entry;
 }
 
-} // namespace
+}  // namespace
 
 int main()
 {
