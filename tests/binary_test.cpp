@@ -180,6 +180,7 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
         writeBytes(work / "official_gray3.bin", earlier);
         writeBytes(work / "official_rgb3.bin", earlier);
     });
+    recordFigure("runs with the delegate called from 4 threads at once", 1);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& test = cases[i];
         const Outcome& outcome = outcomes[i];
@@ -190,6 +191,12 @@ TEST(WholeRun, ReportsAndSavesWhatTheSimulatedCameraGives)
         EXPECT_EQ(loggedCalls(outcome.log), test.calls) << outcome.log;
         EXPECT_EQ(outcome.log.find("BREACH"), std::string::npos) << outcome.log;
         EXPECT_NE(outcome.log.find("results=1.."), std::string::npos) << outcome.log;
+        if (test.run.name == "delegate called from many threads") {
+            // The load threads really did call at once, many times over.
+            const std::size_t at = outcome.log.find("delegate calls=");
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_GT(std::strtoull(outcome.log.c_str() + at + 15, nullptr, 10), 10000U) << outcome.log;
+        }
         EXPECT_EQ(folderEntries(outcome.work), (std::vector<std::string>{"official_gray3.bin", "official_rgb3.bin"}));
         const std::vector<std::uint8_t> gray = readBytes(outcome.work / "official_gray3.bin");
         const std::vector<std::uint8_t> rgb = readBytes(outcome.work / "official_rgb3.bin");
