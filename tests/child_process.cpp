@@ -39,7 +39,7 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix)
 }
 
 // Our environment, less the simulator's settings and the library path, plus the child's own.
-std::vector<std::string> childEnvironment(const ChildSpec& spec, const std::vector<std::string>& inherited)
+std::vector<std::string> childEnvironment(const ChildSpec& request, const std::vector<std::string>& inherited)
 {
 #if defined(_WIN32)
     const std::string pathName = "PATH=";
@@ -60,22 +60,22 @@ std::vector<std::string> childEnvironment(const ChildSpec& spec, const std::vect
     }
 #if defined(_WIN32)
     // Windows itself is found through PATH too; the SDK folder goes first.
-    environment.push_back(pathName + spec.sdkFolder.string() + ";" + oldPath);
+    environment.push_back(pathName + request.sdkFolder.string() + ";" + oldPath);
 #else
-    environment.push_back(pathName + spec.sdkFolder.string());
+    environment.push_back(pathName + request.sdkFolder.string());
 #endif
-    for (const auto& setting : spec.environment) {
+    for (const auto& setting : request.environment) {
         environment.push_back(setting.first + "=" + setting.second);
     }
     return environment;
 }
 
-ChildResult collect(const ChildSpec& spec, int status)
+ChildResult collect(const ChildSpec& request, int status)
 {
     ChildResult result;
     result.status = status;
-    result.out = readText(spec.streamFolder / "stdout.txt");
-    result.err = readText(spec.streamFolder / "stderr.txt");
+    result.out = readText(request.streamFolder / "stdout.txt");
+    result.err = readText(request.streamFolder / "stderr.txt");
     return result;
 }
 
@@ -102,16 +102,16 @@ std::vector<ChildResult> runChildren(const std::vector<ChildSpec>& specs)
     std::vector<PROCESS_INFORMATION> processes(specs.size());
     std::vector<bool> started(specs.size(), false);
     for (std::size_t i = 0; i < specs.size(); ++i) {
-        const ChildSpec& spec = specs[i];
+        const ChildSpec& request = specs[i];
         std::string block;
-        for (const std::string& entry : childEnvironment(spec, inherited)) {
+        for (const std::string& entry : childEnvironment(request, inherited)) {
             block += entry;
             block += '\0';
         }
         block += '\0';
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        const std::string outPath = (spec.streamFolder / "stdout.txt").string();
-        const std::string errPath = (spec.streamFolder / "stderr.txt").string();
+        const std::string outPath = (request.streamFolder / "stdout.txt").string();
+        const std::string errPath = (request.streamFolder / "stderr.txt").string();
         HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
@@ -122,9 +122,9 @@ std::vector<ChildResult> runChildren(const std::vector<ChildSpec>& specs)
         startup.hStdInput = nullptr;
         startup.hStdOutput = out;
         startup.hStdError = err;
-        std::string commandLine = "\"" + spec.program.string() + "\"";
-        const std::string program = spec.program.string();
-        const std::string folder = spec.workFolder.string();
+        std::string commandLine = "\"" + request.program.string() + "\"";
+        const std::string program = request.program.string();
+        const std::string folder = request.workFolder.string();
         started[i] = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(),
                                     folder.c_str(), &startup, &processes[i]) != 0;
         CloseHandle(out);
@@ -160,20 +160,20 @@ std::vector<ChildResult> runChildren(const std::vector<ChildSpec>& specs)
         inherited.emplace_back(*entry);
     }
     std::vector<pid_t> children;
-    for (const ChildSpec& spec : specs) {
+    for (const ChildSpec& request : specs) {
         // Everything the child needs is made before fork: after it, only async-signal-safe calls.
-        std::vector<std::string> environment = childEnvironment(spec, inherited);
+        std::vector<std::string> environment = childEnvironment(request, inherited);
         std::vector<char*> envp;
         envp.reserve(environment.size() + 1);
         for (std::string& entry : environment) {
             envp.push_back(entry.data());
         }
         envp.push_back(nullptr);
-        std::string program = spec.program.string();
+        std::string program = request.program.string();
         char* argv[] = {program.data(), nullptr};
-        const std::string folder = spec.workFolder.string();
-        const std::string outPath = (spec.streamFolder / "stdout.txt").string();
-        const std::string errPath = (spec.streamFolder / "stderr.txt").string();
+        const std::string folder = request.workFolder.string();
+        const std::string outPath = (request.streamFolder / "stdout.txt").string();
+        const std::string errPath = (request.streamFolder / "stderr.txt").string();
         const pid_t child = fork();
         if (child == 0) {
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -183,10 +183,11 @@ std::vector<ChildResult> runChildren(const std::vector<ChildSpec>& specs)
                 chdir(folder.c_str()) != 0) {
                 _exit(126);
             }
-            if (spec.fileSizeLimit >= 0) {
+            if (request.fileSizeLimit >= 0) {
                 // The write past the limit then fails with EFBIG instead of killing the child.
                 signal(SIGXFSZ, SIG_IGN);
-                const rlimit limit{static_cast<rlim_t>(spec.fileSizeLimit), static_cast<rlim_t>(spec.fileSizeLimit)};
+                const rlimit limit{static_cast<rlim_t>(request.fileSizeLimit),
+                                   static_cast<rlim_t>(request.fileSizeLimit)};
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
                     _exit(126);
                 }

@@ -70,9 +70,9 @@ std::vector<Outcome> runAll(const std::vector<ToolRun>& runs,
             prepare(run, outcome.work);
         }
         const fs::path sdkFolder = run.sdkFolder.empty() ? root / "sdk" : run.sdkFolder;
-        ChildSpec spec{program, outcome.work, sdkFolder, run.settings, run.fileSizeLimit, streams};
-        spec.environment.emplace_back("SIMCAM_LOG", (streams / "calls.log").string());
-        specs.push_back(spec);
+        ChildSpec request{program, outcome.work, sdkFolder, run.settings, run.fileSizeLimit, streams};
+        request.environment.emplace_back("SIMCAM_LOG", (streams / "calls.log").string());
+        specs.push_back(request);
         outcomes.push_back(outcome);
     }
     const std::vector<ChildResult> results = runChildren(specs);
