@@ -52,12 +52,9 @@ fs::path makeScratchFolder(const std::string& name)
     return folder;
 }
 
-std::vector<std::uint8_t> readBytes(const fs::path& path, bool* exists)
+std::vector<std::uint8_t> readBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (exists != nullptr) {
-        *exists = in.is_open() && fs::is_regular_file(path);
-    }
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -9,8 +9,8 @@
 // A new, empty folder for one test, under the system's temporary folder.
 std::filesystem::path makeScratchFolder(const std::string& name);
 
-// The file's bytes; `exists` tells whether there was a file to read.
-std::vector<std::uint8_t> readBytes(const std::filesystem::path& path, bool* exists = nullptr);
+// The file's bytes; none when there is no file to read.
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 std::string readText(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
