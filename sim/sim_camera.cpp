@@ -5,7 +5,6 @@
 
 #include "scene.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
